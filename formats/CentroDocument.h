@@ -62,6 +62,8 @@ public:
     static CentroDocument open(const std::filesystem::path& file);
     // The same from bytes in memory; `name` stands for the file in messages.
     static CentroDocument parse(std::string_view bytes, const std::string& name);
+    // Takes ownership of a document libxml2 has already parsed; no checks are made.
+    static CentroDocument adopt(_xmlDoc* doc, std::string name);
 
     CentroDocument(CentroDocument&&) noexcept;
     CentroDocument& operator=(CentroDocument&&) noexcept;
