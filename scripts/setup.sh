@@ -4,9 +4,9 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libxml2-dev libxml2-utils
+  libxml2-dev libxml2-utils time
   libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
   xvfb xauth x11-utils xdotool
   fp-compiler fp-units-db fp-utils
   clang libclang-rt-14-dev clang-format
