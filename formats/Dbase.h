@@ -23,9 +23,9 @@ struct FieldDef {
 };
 
 struct TableLayout {
-    std::string name;                  // "ASIGNOMT": files ASIGNOMT.DBF and ASIGNOMT.MDX
+    std::string name; // "ASIGNOMT": files ASIGNOMT.DBF and ASIGNOMT.MDX
     std::vector<FieldDef> fields;
-    std::optional<std::string> index;  // the one production-index tag (COUNTSES: "NSES" on NSES)
+    std::optional<std::string> index; // the one production-index tag (COUNTSES: "NSES" on NSES)
 
     int fieldIndex(std::string_view fieldName) const; // exact; -1 when absent
 };
@@ -63,8 +63,8 @@ void writeTables(const std::filesystem::path& folder, const std::vector<Table>& 
 class DbfReader {
 public:
     struct Field {
-        std::string name;  // as stored, upper case usually
-        char type;         // 'C', 'N', 'F', 'L', 'D', 'I', 'O', 'B', ...
+        std::string name; // as stored, upper case usually
+        char type;        // 'C', 'N', 'F', 'L', 'D', 'I', 'O', 'B', ...
         int width;
         int decimals;
         std::size_t offset; // within the record, after the deletion flag
@@ -106,7 +106,10 @@ private:
 
 // Reads the NSES-style production index of a level-7 table back: the 1-based record numbers in
 // key order (walking from the root tag). Throws Error on a malformed index.
-std::vector<std::uint32_t> readIndexOrder(const std::filesystem::path& mdxFile,
-                                          std::string_view tagName);
+std::vector<std::uint32_t> readIndexOrder(const std::filesystem::path& mdxFile, std::string_view tagName);
+
+// The whole table as UTF-8 CSV: a header row with the field names, then one line per live row
+// with every value as text() gives it; fields holding a comma, quote or line end are quoted.
+std::string toCsv(const DbfReader& table);
 
 } // namespace almadia::dbase
