@@ -6,7 +6,7 @@ packages=(
   cmake g++ make pkg-config
   libxml2-dev libxml2-utils time
   libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n
   xvfb xauth x11-utils xdotool
   fp-compiler fp-units-db fp-utils
   clang libclang-rt-14-dev clang-format
