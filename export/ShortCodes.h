@@ -34,20 +34,27 @@ std::optional<std::string> registryShortCode(CodeRegistries& registries, const s
                                              RegistryKey key);
 
 // List variant (teachers, classrooms, groups): a per-builder list of the codes given, held as
-// the 10-character field holds them, compared with case ignored (ASCII and accented letters).
+// the 10-character field holds them (first 10 characters, trailing blanks dropped) and compared
+// with case ignored (ASCII and the accented letters of Windows-1252), so every code it gives
+// reads back distinct from the table.
 class CodeList {
 public:
+    // `compress`: classrooms and groups compress a code longer than 10 characters before it is
+    // tested; teachers write it whole and the field keeps its first 10 characters.
     explicit CodeList(bool compress) : compress_(compress) {}
 
     struct Result {
-        std::string code;   // the code to write in ABREV (the field cuts it to 10)
-        bool suffixed = false;
+        std::string code;      // the code to write in ABREV (the field cuts it to 10)
+        bool suffixed = false; // the code was taken already and got a numeric suffix
     };
     // The short code for `code` (for classrooms, after the fallback to Denominacion); records it.
     Result take(const std::string& code);
 
 private:
-    bool contains(const std::string& held) const;
+    bool contains(const std::string& code) const;
+    void add(const std::string& code);
+    std::string suffixed(const std::string& base, unsigned number) const;
+
     bool compress_;
     std::unordered_set<std::string> folded_; // held forms, case folded
 };
