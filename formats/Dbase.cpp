@@ -281,6 +281,93 @@ Date today() {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
+namespace {
+
+enum class Tag : char { Null, Text, False, True, Integer, Float };
+
+template <typename T> void append(std::vector<char>& bytes, const T& value) {
+    const char* p = reinterpret_cast<const char*>(&value);
+    bytes.insert(bytes.end(), p, p + sizeof value);
+}
+
+template <typename T> T take(const char*& p) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    p += sizeof value;
+    return value;
+}
+
+} // namespace
+
+void RowList::push_back(const Row& row) {
+    starts_.push_back(bytes_.size());
+    for (const auto& value : row) {
+        if (const auto* s = std::get_if<std::string>(&value)) {
+            bytes_.push_back(static_cast<char>(Tag::Text));
+            append(bytes_, static_cast<std::uint64_t>(s->size()));
+            bytes_.insert(bytes_.end(), s->begin(), s->end());
+        } else if (const auto* b = std::get_if<bool>(&value)) {
+            bytes_.push_back(static_cast<char>(*b ? Tag::True : Tag::False));
+        } else if (const auto* i = std::get_if<std::int32_t>(&value)) {
+            bytes_.push_back(static_cast<char>(Tag::Integer));
+            append(bytes_, *i);
+        } else if (const auto* d = std::get_if<double>(&value)) {
+            bytes_.push_back(static_cast<char>(Tag::Float));
+            append(bytes_, *d);
+        } else {
+            bytes_.push_back(static_cast<char>(Tag::Null));
+        }
+    }
+}
+
+void RowList::reserve(std::size_t rows, std::size_t bytesPerRow) {
+    starts_.reserve(rows);
+    bytes_.reserve(rows * bytesPerRow);
+}
+
+void RowList::clear() {
+    bytes_.clear();
+    starts_.clear();
+}
+
+void RowList::decode(std::size_t i, Row& out) const {
+    const char* p = bytes_.data() + starts_[i];
+    const char* end = bytes_.data() + (i + 1 < starts_.size() ? starts_[i + 1] : bytes_.size());
+    std::size_t n = 0;
+    for (; p < end; ++n) {
+        if (n == out.size()) out.emplace_back();
+        Value& value = out[n];
+        switch (static_cast<Tag>(*p++)) {
+        case Tag::Text: {
+            const auto length = take<std::uint64_t>(p);
+            if (auto* s = std::get_if<std::string>(&value))
+                s->assign(p, length);
+            else
+                value = std::string(p, length);
+            p += length;
+            break;
+        }
+        case Tag::False: value = false; break;
+        case Tag::True: value = true; break;
+        case Tag::Integer: value = take<std::int32_t>(p); break;
+        case Tag::Float: value = take<double>(p); break;
+        case Tag::Null: value = std::monostate{}; break;
+        }
+    }
+    out.resize(n);
+}
+
+Row RowList::operator[](std::size_t i) const {
+    Row row;
+    decode(i, row);
+    return row;
+}
+
+Row RowList::at(std::size_t i) const {
+    if (i >= size()) throw std::out_of_range("RowList::at");
+    return (*this)[i];
+}
+
 std::vector<std::uint8_t> encodeTable(const Table& table, Date date) {
     const TableLayout& layout = *table.layout;
     const std::size_t fieldCount = layout.fields.size();
@@ -289,10 +376,6 @@ std::vector<std::uint8_t> encodeTable(const Table& table, Date date) {
     for (const auto& f : layout.fields) recordLength += physicalWidth(f);
     if (headerLength > 0xFFFF || recordLength > 0xFFFF)
         throw Error("La tabla " + quoted(layout.name) + " tiene demasiados campos para el formato dBase");
-    for (const auto& row : table.rows)
-        if (row.size() > fieldCount)
-            throw Error("Una fila de la tabla " + quoted(layout.name) + " tiene más valores que campos");
-
     std::vector<std::uint8_t> b(headerLength + recordLength * table.rows.size() + 1, 0);
     b[0] = 0x04;
     b[1] = static_cast<std::uint8_t>(std::clamp(date.year - 1900, 0, 255));
@@ -316,7 +399,11 @@ std::vector<std::uint8_t> encodeTable(const Table& table, Date date) {
     b[headerLength - 1] = 0x0D;
 
     std::size_t at = headerLength;
-    for (const auto& row : table.rows) {
+    Row row;
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        table.rows.decode(r, row);
+        if (row.size() > fieldCount)
+            throw Error("Una fila de la tabla " + quoted(layout.name) + " tiene más valores que campos");
         b[at] = 0x20;
         std::size_t offset = at + 1;
         for (std::size_t i = 0; i < fieldCount; ++i) {
@@ -345,9 +432,10 @@ std::vector<std::uint8_t> encodeIndex(const Table& table, Date date) {
     };
     std::vector<Entry> entries;
     entries.reserve(table.rows.size());
+    Row row;
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         std::int32_t key = 0;
-        const auto& row = table.rows[r];
+        table.rows.decode(r, row);
         if (static_cast<std::size_t>(field) < row.size()) {
             if (auto i = std::get_if<std::int32_t>(&row[field]))
                 key = *i;
@@ -480,6 +568,8 @@ std::string systemReason(int error) {
     case EDQUOT:
 #endif
         return "no queda espacio en el disco";
+    case EFBIG:
+        return "el archivo supera el tamaño que se permite escribir";
     case EISDIR:
         return "hay una carpeta con ese nombre";
     case EBUSY:
@@ -678,6 +768,11 @@ DbfReader DbfReader::fromBytes(std::vector<std::uint8_t> bytes, const std::strin
         at += descriptorSize;
     }
     if (r.fields_.empty()) throw fail("no tiene campos");
+    // A reader that took the first of two equal names would read a value the writer may not have meant.
+    for (std::size_t i = 0; i < r.fields_.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (text::equalsIgnoreCase(r.fields_[i].name, r.fields_[j].name))
+                throw fail("el campo " + text::cp1252ToUtf8(r.fields_[i].name) + " aparece dos veces");
     if (1 + offset != recordLength) throw fail("la longitud de registro no es la suma de los campos");
     std::size_t minimumHeader = at + 1 + (fox ? 263 : 0);
     if (headerLength < minimumHeader) throw fail("la longitud de cabecera no es coherente con los campos");

@@ -4,7 +4,10 @@
 // and a reader of the levels other programs write (dBase III+/IV/5/7, Visual FoxPro).
 
 #include <cstdint>
+#include <cstddef>
 #include <filesystem>
+#include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,9 +39,59 @@ using Value = std::variant<std::monostate, std::string, bool, std::int32_t, doub
 // One row, values in layout order (a shorter row leaves the rest null).
 using Row = std::vector<Value>;
 
+// The rows of a table, kept in one compact buffer (a large centre gives hundreds of thousands of
+// rows); a row is decoded back into values on access. Values are kept exactly as appended.
+class RowList {
+public:
+    RowList() = default;
+    RowList(std::initializer_list<Row> rows) {
+        for (const auto& row : rows) push_back(row);
+    }
+
+    void push_back(const Row& row);
+    void reserve(std::size_t rows, std::size_t bytesPerRow = 48);
+    void clear();
+
+    std::size_t size() const { return starts_.size(); }
+    bool empty() const { return starts_.empty(); }
+    Row operator[](std::size_t i) const;
+    Row at(std::size_t i) const;
+    Row back() const { return at(size() - 1); }
+    // Decodes row i into `out`, reusing its storage.
+    void decode(std::size_t i, Row& out) const;
+
+    class const_iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = Row;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = Row;
+
+        const_iterator(const RowList* list, std::size_t i) : list_(list), i_(i) {}
+        Row operator*() const { return (*list_)[i_]; }
+        const_iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        bool operator==(const const_iterator& other) const { return i_ == other.i_; }
+        bool operator!=(const const_iterator& other) const { return i_ != other.i_; }
+
+    private:
+        const RowList* list_;
+        std::size_t i_;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+private:
+    std::vector<char> bytes_;
+    std::vector<std::size_t> starts_;
+};
+
 struct Table {
     const TableLayout* layout;
-    std::vector<Row> rows;
+    RowList rows;
 };
 
 struct Date {
