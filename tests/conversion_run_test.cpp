@@ -2,6 +2,7 @@
 
 #include "formats/Error.h"
 #include "formats/Layouts.h"
+#include "support/FakeHost.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,32 +14,10 @@
 
 using namespace almadia;
 using almadia::testing::dataFile;
+using almadia::testing::FakeHost;
 using almadia::testing::TempDir;
 
 namespace {
-
-// The front end as a test sees it: scripted file choices, every message and error recorded.
-class FakeHost : public RunHost {
-public:
-    std::deque<std::optional<std::filesystem::path>> choices;
-    std::vector<std::pair<std::string, std::string>> messages; // text, details
-    std::vector<std::string> errors;
-    bool busy = false;
-    int closed = 0;
-
-    std::optional<std::filesystem::path> chooseFile() override {
-        if (choices.empty()) return std::nullopt;
-        auto choice = choices.front();
-        choices.pop_front();
-        return choice;
-    }
-    void message(const std::string& text, const std::string& details) override {
-        messages.emplace_back(text, details);
-    }
-    void showError(const std::string& text) override { errors.push_back(text); }
-    void setBusy(bool value) override { busy = value; }
-    void closeWindow() override { ++closed; }
-};
 
 using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
 
