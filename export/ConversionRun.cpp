@@ -1,5 +1,6 @@
 #include "export/ConversionRun.h"
 
+#include "export/RunFrame.h"
 #include "formats/Error.h"
 #include "formats/ExchangeFolder.h"
 
@@ -26,26 +27,11 @@ std::vector<dbase::Table> computeConversion(const CentroDocument& doc, Session& 
     return std::move(context.tables);
 }
 
-namespace {
-
-RunOutcome refuse(RunHost& host, Session& session, const std::string& text) {
-    host.message(text);
-    if (session.embedded) {
-        session.EstadoTransformacion = -1;
-        host.closeWindow();
-    }
-    return RunOutcome::Refused;
-}
-
-} // namespace
-
 RunOutcome runConversion(RunHost& host, Session& session, const std::vector<Builder>& builders) {
     if (auto chosen = host.chooseFile()) session.FicheroXML = *chosen;
-    if (!isRegularFile(session.FicheroXML)) return refuse(host, session, messages::NoFile);
+    if (!isRegularFile(session.FicheroXML)) return refuseRun(host, session, messages::NoFile);
 
-    session.report.clear();
-    host.setBusy(true);
-    try {
+    return runWithFrame(host, session, [&] {
         session.DocumentoXML.reset();
         session.DocumentoXML.emplace(CentroDocument::open(session.FicheroXML));
 
@@ -54,22 +40,7 @@ RunOutcome runConversion(RunHost& host, Session& session, const std::vector<Buil
         if (!tables.empty() || !alsoRemove.empty())
             dbase::writeTables(session.exchangeFolder, tables, alsoRemove);
         for (const auto& table : tables) session.report.rowsWritten(table.layout->name, table.rows.size());
-    } catch (const Error& error) {
-        host.setBusy(false);
-        if (error.isRefusal()) return refuse(host, session, error.what());
-        host.showError(error.what());
-        return RunOutcome::Failed;
-    } catch (const std::exception& error) {
-        host.setBusy(false);
-        host.showError(std::string("Error inesperado: ") + error.what());
-        return RunOutcome::Failed;
-    }
-    host.setBusy(false);
-
-    session.EstadoTransformacion = 1;
-    host.message(messages::Finished, session.report.text());
-    if (session.embedded) host.closeWindow();
-    return RunOutcome::Finished;
+    });
 }
 
 } // namespace almadia

@@ -1,5 +1,6 @@
 #include "import/TimetableExportRun.h"
 
+#include "export/RunFrame.h"
 #include "formats/Dbase.h"
 #include "formats/Error.h"
 #include "formats/ExchangeFolder.h"
@@ -109,15 +110,6 @@ private:
 
 std::string quoted(std::string_view field, const std::string& value) {
     return std::string(field) + " \"" + value + "\"";
-}
-
-RunOutcome refuse(RunHost& host, Session& session, const std::string& text) {
-    host.message(text);
-    if (session.embedded) {
-        session.EstadoTransformacion = -1;
-        host.closeWindow();
-    }
-    return RunOutcome::Refused;
 }
 
 } // namespace
@@ -235,33 +227,16 @@ RunOutcome runTimetableExport(RunHost& host, Session& session, const TimetableEx
     host.message(messages::ImportReminder);
     if (auto chosen = host.chooseFile()) session.FicheroXML = *chosen;
     if (!isRegularFile(session.FicheroXML) || !isRegularFile(findFile(session.exchangeFolder, "SOLUC.DBF")))
-        return refuse(host, session, messages::NoFileOrSolution);
+        return refuseRun(host, session, messages::NoFileOrSolution);
 
-    session.report.clear();
-    host.setBusy(true);
-    try {
+    return runWithFrame(host, session, [&] {
         // The document is read first, so that a file that is not a centre export is refused before
         // any table is opened.
         session.DocumentoXML.reset();
         session.DocumentoXML.emplace(CentroDocument::open(session.FicheroXML));
         exportTimetable(*session.DocumentoXML, session.FicheroXML, session.exchangeFolder, session.report,
                         options);
-    } catch (const Error& error) {
-        host.setBusy(false);
-        if (error.isRefusal()) return refuse(host, session, error.what());
-        host.showError(error.what());
-        return RunOutcome::Failed;
-    } catch (const std::exception& error) {
-        host.setBusy(false);
-        host.showError(std::string("Error inesperado: ") + error.what());
-        return RunOutcome::Failed;
-    }
-    host.setBusy(false);
-
-    session.EstadoTransformacion = 1;
-    host.message(messages::Finished, session.report.text());
-    if (session.embedded) host.closeWindow();
-    return RunOutcome::Finished;
+    });
 }
 
 } // namespace almadia
