@@ -285,11 +285,6 @@ namespace {
 
 enum class Tag : char { Null, Text, False, True, Integer, Float };
 
-template <typename T> void append(std::vector<char>& bytes, const T& value) {
-    const char* p = reinterpret_cast<const char*>(&value);
-    bytes.insert(bytes.end(), p, p + sizeof value);
-}
-
 template <typename T> T take(const char*& p) {
     T value;
     std::memcpy(&value, p, sizeof value);
@@ -300,22 +295,39 @@ template <typename T> T take(const char*& p) {
 } // namespace
 
 void RowList::push_back(const Row& row) {
-    starts_.push_back(bytes_.size());
+    std::size_t size = row.size(); // one tag byte a value
+    for (const auto& value : row) {
+        if (const auto* s = std::get_if<std::string>(&value))
+            size += sizeof(std::uint64_t) + s->size();
+        else if (std::holds_alternative<std::int32_t>(value))
+            size += sizeof(std::int32_t);
+        else if (std::holds_alternative<double>(value))
+            size += sizeof(double);
+    }
+    const std::size_t start = bytes_.size();
+    starts_.push_back(start);
+    bytes_.resize(start + size);
+    char* p = bytes_.data() + start;
+    auto put = [&p](const void* data, std::size_t n) {
+        std::memcpy(p, data, n);
+        p += n;
+    };
     for (const auto& value : row) {
         if (const auto* s = std::get_if<std::string>(&value)) {
-            bytes_.push_back(static_cast<char>(Tag::Text));
-            append(bytes_, static_cast<std::uint64_t>(s->size()));
-            bytes_.insert(bytes_.end(), s->begin(), s->end());
+            *p++ = static_cast<char>(Tag::Text);
+            const auto length = static_cast<std::uint64_t>(s->size());
+            put(&length, sizeof length);
+            put(s->data(), s->size());
         } else if (const auto* b = std::get_if<bool>(&value)) {
-            bytes_.push_back(static_cast<char>(*b ? Tag::True : Tag::False));
+            *p++ = static_cast<char>(*b ? Tag::True : Tag::False);
         } else if (const auto* i = std::get_if<std::int32_t>(&value)) {
-            bytes_.push_back(static_cast<char>(Tag::Integer));
-            append(bytes_, *i);
+            *p++ = static_cast<char>(Tag::Integer);
+            put(i, sizeof *i);
         } else if (const auto* d = std::get_if<double>(&value)) {
-            bytes_.push_back(static_cast<char>(Tag::Float));
-            append(bytes_, *d);
+            *p++ = static_cast<char>(Tag::Float);
+            put(d, sizeof *d);
         } else {
-            bytes_.push_back(static_cast<char>(Tag::Null));
+            *p++ = static_cast<char>(Tag::Null);
         }
     }
 }
@@ -1001,23 +1013,26 @@ std::vector<std::uint32_t> readIndexOrder(const std::filesystem::path& mdxFile, 
 }
 
 std::string toCsv(const DbfReader& table) {
-    const auto cell = [](const std::string& cp1252) {
-        std::string utf8 = text::cp1252ToUtf8(cp1252);
-        if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
-        std::string q = "\"";
-        for (char c : utf8) {
-            if (c == '"') q += '"';
-            q += c;
-        }
-        return q + "\"";
-    };
     std::string out;
+    const auto cell = [&out](std::size_t column, const std::string& cp1252) {
+        if (column > 0) out += ',';
+        const std::string utf8 = text::cp1252ToUtf8(cp1252);
+        if (utf8.find_first_of(",\"\r\n") == std::string::npos) {
+            out += utf8;
+            return;
+        }
+        out += '"';
+        for (char c : utf8) {
+            if (c == '"') out += '"';
+            out += c;
+        }
+        out += '"';
+    };
     const auto& fields = table.fields();
-    for (std::size_t f = 0; f < fields.size(); ++f) out += (f ? "," : "") + cell(fields[f].name);
+    for (std::size_t f = 0; f < fields.size(); ++f) cell(f, fields[f].name);
     out += '\n';
     for (std::size_t r = 0; r < table.rowCount(); ++r) {
-        for (std::size_t f = 0; f < fields.size(); ++f)
-            out += (f ? "," : "") + cell(table.text(r, static_cast<int>(f)));
+        for (std::size_t f = 0; f < fields.size(); ++f) cell(f, table.text(r, static_cast<int>(f)));
         out += '\n';
     }
     return out;
