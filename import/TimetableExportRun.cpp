@@ -85,8 +85,8 @@ public:
             "Filas de SOLUC descartadas por asignatura no encontrada en ASIGNOMT",
             "Filas de SOLUC descartadas por tramo horario no encontrado en DIASHORAST",
             "Filas de SOLUC descartadas por DIA u HORA 0",
-            "Actividades escritas sin profesor (PROF no encontrado en PROFT)",
-            "Actividades escritas sin aula (AULA no encontrada en AULAT)",
+            "Actividades escritas sin profesor (PROF vacío o no encontrado en PROFT)",
+            "Actividades escritas sin aula (AULA no encontrada en AULAT, o aula sin código)",
             "Actividades escritas sin día (DIA fuera de 1 a 7)"};
         for (std::size_t reason = 0; reason < Count; ++reason) {
             const auto& entry = entries_[reason];
