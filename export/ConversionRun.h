@@ -18,10 +18,10 @@ struct BuildContext {
     CodeRegistries& registries;
     SessionLengths& lengths;
     RunReport& report;
-    std::vector<dbase::Table> tables;      // in the order they are written
-    std::vector<std::string> alsoRemove;   // base names whose files the run removes (CURSOST)
+    std::vector<dbase::Table> tables;    // in the order they are written
+    std::vector<std::string> alsoRemove; // base names whose files the run removes (CURSOST)
 
-    dbase::Table& table(const std::string& name);             // throws when absent
+    dbase::Table& table(const std::string& name); // throws when absent
     const dbase::Table* findTable(const std::string& name) const;
 };
 

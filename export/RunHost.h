@@ -45,7 +45,7 @@ struct Session {
     std::filesystem::path exchangeFolder;
     CodeRegistries registries;
     SessionLengths lengths;
-    RunReport report;                 // the report of the last run
+    RunReport report; // the report of the last run
 };
 
 namespace messages {

@@ -11,7 +11,9 @@ void RunReport::rowsWritten(const std::string& what, std::size_t count) {
     counts_.push_back(what + ": " + std::to_string(count) + (count == 1 ? " fila" : " filas"));
 }
 
-void RunReport::note(std::string line) { notes_.push_back(std::move(line)); }
+void RunReport::note(std::string line) {
+    notes_.push_back(std::move(line));
+}
 
 std::string RunReport::text() const {
     std::string out;

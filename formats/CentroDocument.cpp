@@ -112,6 +112,20 @@ template <typename Read> CentroDocument parseWith(const std::string& name, Read 
         refuse(message + ".");
     }
     CentroDocument result = CentroDocument::adopt(doc, name);
+    // The parser leaves external entities unread; a document that relies on one would lose the
+    // part that lives elsewhere (or point at a file it has no business with).
+    if (const xmlDtd* dtd = doc->intSubset; dtd != nullptr) {
+        for (const xmlNode* node = dtd->children; node != nullptr; node = node->next) {
+            if (node->type != XML_ENTITY_DECL) continue;
+            const auto* entity = reinterpret_cast<const xmlEntity*>(node);
+            if (entity->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY ||
+                entity->etype == XML_EXTERNAL_GENERAL_UNPARSED_ENTITY ||
+                entity->etype == XML_EXTERNAL_PARAMETER_ENTITY)
+                refuse("El archivo " + inQuotes(name) + " no se puede usar: declara la entidad externa " +
+                       inQuotes(reinterpret_cast<const char*>(entity->name)) +
+                       ", que remite a otro archivo.");
+        }
+    }
     const xmlNode* root = xmlDocGetRootElement(doc);
     if (root == nullptr) refuse("El archivo " + inQuotes(name) + " no tiene elemento raíz.");
     std::string rootName;

@@ -359,11 +359,21 @@ void RowList::decode(std::size_t i, Row& out) const {
             p += length;
             break;
         }
-        case Tag::False: value = false; break;
-        case Tag::True: value = true; break;
-        case Tag::Integer: value = take<std::int32_t>(p); break;
-        case Tag::Float: value = take<double>(p); break;
-        case Tag::Null: value = std::monostate{}; break;
+        case Tag::False:
+            value = false;
+            break;
+        case Tag::True:
+            value = true;
+            break;
+        case Tag::Integer:
+            value = take<std::int32_t>(p);
+            break;
+        case Tag::Float:
+            value = take<double>(p);
+            break;
+        case Tag::Null:
+            value = std::monostate{};
+            break;
         }
     }
     out.resize(n);

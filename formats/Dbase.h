@@ -3,8 +3,8 @@
 // dBase tables: the level-7 writer of the working tables (with the COUNTSES production index)
 // and a reader of the levels other programs write (dBase III+/IV/5/7, Visual FoxPro).
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <iterator>

@@ -95,8 +95,8 @@ const TableLayout& ASIGT() {
 }
 
 const std::vector<const TableLayout*>& all() {
-    static const std::vector<const TableLayout*> tables{&ASIGNOMT(), &PROFT(), &AULAT(), &GRUPOST(),
-                                                         &DIASHORAST(), &COUNTSES(), &ASIGT()};
+    static const std::vector<const TableLayout*> tables{&ASIGNOMT(),   &PROFT(),    &AULAT(), &GRUPOST(),
+                                                        &DIASHORAST(), &COUNTSES(), &ASIGT()};
     return tables;
 }
 

@@ -20,13 +20,15 @@ using almadia::testing::TempDir;
 
 namespace {
 
-const std::filesystem::path sampleCentre = std::filesystem::path(ALMADIA_SOURCE_DIR) / "samples" / "centro.xml";
+const std::filesystem::path sampleCentre =
+    std::filesystem::path(ALMADIA_SOURCE_DIR) / "samples" / "centro.xml";
 
 // The table as the independent engine gives it: its fields, then one line per row with the values
 // joined by '|' (a null value as <null>).
 std::string independentView(const std::filesystem::path& table) {
     std::string dump;
-    const int status = almadia::testing::runCommand(almadia::testing::tdbfDump() + " '" + table.string() + "'", &dump);
+    const int status =
+        almadia::testing::runCommand(almadia::testing::tdbfDump() + " '" + table.string() + "'", &dump);
     EXPECT_EQ(status, 0) << dump;
     std::istringstream lines(dump);
     std::string line, out, row;
@@ -63,7 +65,8 @@ struct SampleExchange : ::testing::Test {
         std::filesystem::create_directory(session.exchangeFolder);
         host.choices.push_back(folder / "centro.xml");
         std::filesystem::copy_file(sampleCentre, folder / "centro.xml");
-        ASSERT_EQ(runConversion(host, session), RunOutcome::Finished) << (host.errors.empty() ? "" : host.errors[0]);
+        ASSERT_EQ(runConversion(host, session), RunOutcome::Finished)
+            << (host.errors.empty() ? "" : host.errors[0]);
     }
 };
 
@@ -85,12 +88,15 @@ TEST_F(SampleExchange, TheDemonstrationTimetableComesBackAsTheResultDocument) {
     convert();
     const std::string makeSoluc = std::string(ALMADIA_BINARY_DIR) + "/make_soluc";
     std::string output;
-    ASSERT_EQ(almadia::testing::runCommand("'" + makeSoluc + "' '" + session.exchangeFolder.string() + "'", &output), 0)
+    ASSERT_EQ(almadia::testing::runCommand("'" + makeSoluc + "' '" + session.exchangeFolder.string() + "'",
+                                           &output),
+              0)
         << output;
 
     host.messages.clear();
     host.choices.push_back(std::nullopt); // the file chosen for the conversion is offered again
-    ASSERT_EQ(runTimetableExport(host, session), RunOutcome::Finished) << (host.errors.empty() ? "" : host.errors[0]);
+    ASSERT_EQ(runTimetableExport(host, session), RunOutcome::Finished)
+        << (host.errors.empty() ? "" : host.errors[0]);
     EXPECT_EQ(session.EstadoTransformacion, 1);
 
     const auto result = folder / "ResultadoHoravelcentro.xml";

@@ -28,11 +28,14 @@ TempDir::~TempDir() {
          it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
         std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ec);
     std::filesystem::remove_all(path_, ec);
 }
 
-std::filesystem::path dataFile(const std::string& name) { return std::filesystem::path(ALMADIA_TEST_DATA) / name; }
+std::filesystem::path dataFile(const std::string& name) {
+    return std::filesystem::path(ALMADIA_TEST_DATA) / name;
+}
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -63,6 +66,8 @@ int runCommand(const std::string& command, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string tdbfDump() { return ALMADIA_TDBF_DUMP; }
+std::string tdbfDump() {
+    return ALMADIA_TDBF_DUMP;
+}
 
 } // namespace almadia::testing
