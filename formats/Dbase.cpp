@@ -571,47 +571,9 @@ std::vector<std::uint8_t> encodeIndex(const Table& table, Date date) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Writing into the exchange folder
+// Writing into the exchange folder.
 
 namespace {
-
-std::string systemReason(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return "la carpeta no existe";
-    case EACCES:
-    case EPERM:
-        return "permiso denegado";
-    case EROFS:
-        return "la carpeta es de solo lectura";
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-        return "no queda espacio en el disco";
-    case EFBIG:
-        return "el archivo supera el tamaño que se permite escribir";
-    case EISDIR:
-        return "hay una carpeta con ese nombre";
-    case EBUSY:
-#ifdef ETXTBSY
-    case ETXTBSY:
-#endif
-        return "el archivo está en uso por otro programa";
-    case ENOTEMPTY:
-    case EEXIST:
-        return "hay una carpeta con ese nombre";
-    default:
-        return "error del sistema " + std::to_string(error);
-    }
-}
-
-std::string systemReason(const std::error_code& ec) {
-    if (ec.category() == std::generic_category() || ec.category() == std::system_category())
-        return systemReason(ec.value());
-    return ec.message();
-}
 
 void writeFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes,
                const std::filesystem::path& target) {
@@ -709,7 +671,7 @@ void writeTables(const std::filesystem::path& folder, const std::vector<Table>& 
 }
 
 // ---------------------------------------------------------------------------------------------
-// Reading
+// Reading tables written by any program.
 
 namespace {
 
@@ -956,7 +918,7 @@ double DbfReader::number(std::size_t row, int field) const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The production index
+// Walking a production index.
 
 std::vector<std::uint32_t> readIndexOrder(const std::filesystem::path& mdxFile, std::string_view tagName) {
     std::ifstream in(mdxFile, std::ios::binary);

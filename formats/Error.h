@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace almadia {
 
@@ -23,5 +24,10 @@ public:
 private:
     ErrorKind kind_;
 };
+
+// The reason of a failed file operation, in Spanish ("permiso denegado", "no queda espacio en el
+// disco"), for messages that name the file.
+std::string systemReason(int error);
+std::string systemReason(const std::error_code& error);
 
 } // namespace almadia

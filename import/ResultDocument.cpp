@@ -210,7 +210,7 @@ void ResultDocument::save(const std::filesystem::path& file) const {
 
     std::filesystem::path temporary;
     const int fd = createTemporary(file, temporary);
-    if (fd < 0) throw fail(std::strerror(errno));
+    if (fd < 0) throw fail(systemReason(errno));
 
     xmlOutputBufferPtr out = xmlOutputBufferCreateFd(fd, nullptr);
     xmlTextWriterPtr writer = out ? xmlNewTextWriter(out) : nullptr;
@@ -278,7 +278,7 @@ void ResultDocument::save(const std::filesystem::path& file) const {
         const int cause = errno;
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        throw fail(cause ? std::strerror(cause) : "error de escritura");
+        throw fail(cause ? systemReason(cause) : "error de escritura");
     }
 
     std::error_code error;
