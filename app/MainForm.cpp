@@ -114,7 +114,7 @@ TMForm::TMForm(std::filesystem::path exchangeFolder, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       executableFolder_(QCoreApplication::applicationDirPath()) {
-    session_.exchangeFolder = std::move(exchangeFolder);
+    state_.exchangeFolder = std::move(exchangeFolder);
 
     setObjectName(QStringLiteral("MForm"));
     setWindowTitle(QString::fromUtf8(FormCaption));
@@ -198,8 +198,8 @@ std::filesystem::path TMForm::statusFile() const {
 }
 
 void TMForm::FormCreate(const QStringList& parameters) {
-    session_.EstadoTransformacion = 0;
-    // The code registries live in the session, created with the window, whatever the command line.
+    state_.EstadoTransformacion = 0;
+    // The code registries live in the state, created with the window, whatever the command line.
     move(194, 167);
     if (parameters.size() != 2) return;
 
@@ -211,7 +211,7 @@ void TMForm::FormCreate(const QStringList& parameters) {
     // A handle that names no window still gives embedded mode (one panel, status on close); the
     // window then shows as an ordinary one so that the user can work and close it.
     if (app::nativeWindowExists(WId(*handle))) embedIn(WId(*handle));
-    session_.embedded = true;
+    state_.embedded = true;
 
     const QString direction = lowerAsciiLetters(parameters[0]);
     if (direction == QLatin1String("importar")) {
@@ -249,9 +249,9 @@ void TMForm::hostDestroyed() {
 }
 
 bool TMForm::FormClose() {
-    if (!session_.embedded) return true;
+    if (!state_.embedded) return true;
     try {
-        app::writeStatus(statusFile(), session_.EstadoTransformacion);
+        app::writeStatus(statusFile(), state_.EstadoTransformacion);
     } catch (const Error& error) {
         showError(QString::fromStdString(error.what()));
         return false;
@@ -335,12 +335,12 @@ void TMForm::setBusy(bool busy) {
 
 void TMForm::BExportarClick() {
     FormRunHost host(*this);
-    runConversion(host, session_);
+    runConversion(host, state_);
 }
 
 void TMForm::BImportarClick() {
     FormRunHost host(*this);
-    runTimetableExport(host, session_);
+    runTimetableExport(host, state_);
 }
 
 void TMForm::showHelp(bool contents, int context) {

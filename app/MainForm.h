@@ -59,8 +59,8 @@ public:
     // embedded mode in the window whose hexadecimal id is the second. Call once, before show().
     void FormCreate(const QStringList& parameters);
 
-    Session& session() { return session_; }
-    const Session& session() const { return session_; }
+    WindowState& state() { return state_; }
+    const WindowState& state() const { return state_; }
     // The foreign window the dialog lives in; null when stand-alone or when the id named no window.
     QWindow* hostWindow() const { return host_; }
 
@@ -114,7 +114,7 @@ private:
     void setBusy(bool busy);
     void showHelp(bool contents, int context);
 
-    Session session_;
+    WindowState state_;
     QString executableFolder_;
     QString lastChosen_;
     QPointer<QWindow> host_;

@@ -120,23 +120,23 @@ int runDirection(const std::string& direction, const std::vector<std::string>& a
     RunArguments run;
     if (auto error = parseRunArguments(args, run)) return badArguments(*error);
 
-    almadia::Session session;
-    session.embedded = false;
+    almadia::WindowState state;
+    state.embedded = false;
     if (run.folder) {
         // The program never creates the exchange folder; a wrong one is a wrong argument.
         std::error_code ec;
         if (!fs::is_directory(*run.folder, ec))
             return badArguments("la carpeta de intercambio " + run.folder->string() + " no existe");
-        session.exchangeFolder = *run.folder;
+        state.exchangeFolder = *run.folder;
     } else {
-        session.exchangeFolder = almadia::defaultExchangeFolder();
+        state.exchangeFolder = almadia::defaultExchangeFolder();
     }
 
     ConsoleHost host(run.centre);
     almadia::RunOutcome outcome;
     try {
-        outcome = direction == "exportar" ? almadia::runConversion(host, session)
-                                          : almadia::runTimetableExport(host, session);
+        outcome = direction == "exportar" ? almadia::runConversion(host, state)
+                                          : almadia::runTimetableExport(host, state);
     } catch (const std::exception& error) {
         // The runs report their own errors; this is only a last guard.
         std::cerr << error.what() << '\n';
@@ -144,7 +144,7 @@ int runDirection(const std::string& direction, const std::vector<std::string>& a
     }
 
     if (outcome == almadia::RunOutcome::Refused) return ExitRefused;
-    if (run.reportFile && !writeReport(*run.reportFile, session.report.text())) return ExitFailed;
+    if (run.reportFile && !writeReport(*run.reportFile, state.report.text())) return ExitFailed;
     return outcome == almadia::RunOutcome::Finished ? ExitFinished : ExitFailed;
 }
 

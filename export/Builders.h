@@ -17,11 +17,11 @@ void ExportarGrupos(BuildContext& context);
 void ExportarSesiones(BuildContext& context);
 void ExportarMateriasGrupo(BuildContext& context);
 
-// A weekly load in hours ("02,50") as teaching sessions, computed in 32-bit steps with the session
+// A weekly load in hours ("02,50") as teaching sessions, computed in 32-bit steps with the lesson
 // lengths. Throws Error with "'%s' no es un valor punto flotante válido" when `horas` is no number;
 // the caller adds where the value comes from.
 float loadFromHoras(const std::string& horas, const SessionLengths& lengths);
-// The SESIONES text of a load: "1" per session, with the count beyond 13 written before 13 "1".
+// The SESIONES text of a load: "1" per state, with the count beyond 13 written before 13 "1".
 std::string sessionPattern(float load);
 
 } // namespace almadia

@@ -18,28 +18,28 @@ const dbase::Table* BuildContext::findTable(const std::string& name) const {
     return nullptr;
 }
 
-std::vector<dbase::Table> computeConversion(const CentroDocument& doc, Session& session,
+std::vector<dbase::Table> computeConversion(const CentroDocument& doc, WindowState& state,
                                             const std::vector<Builder>& builders,
                                             std::vector<std::string>* alsoRemove) {
-    BuildContext context{doc, session.registries, session.lengths, session.report, {}, {}};
+    BuildContext context{doc, state.registries, state.lengths, state.report, {}, {}};
     for (const auto& builder : builders) builder.build(context);
     if (alsoRemove) *alsoRemove = std::move(context.alsoRemove);
     return std::move(context.tables);
 }
 
-RunOutcome runConversion(RunHost& host, Session& session, const std::vector<Builder>& builders) {
-    if (auto chosen = host.chooseFile()) session.FicheroXML = *chosen;
-    if (!isRegularFile(session.FicheroXML)) return refuseRun(host, session, messages::NoFile);
+RunOutcome runConversion(RunHost& host, WindowState& state, const std::vector<Builder>& builders) {
+    if (auto chosen = host.chooseFile()) state.FicheroXML = *chosen;
+    if (!isRegularFile(state.FicheroXML)) return refuseRun(host, state, messages::NoFile);
 
-    return runWithFrame(host, session, [&] {
-        session.DocumentoXML.reset();
-        session.DocumentoXML.emplace(CentroDocument::open(session.FicheroXML));
+    return runWithFrame(host, state, [&] {
+        state.DocumentoXML.reset();
+        state.DocumentoXML.emplace(CentroDocument::open(state.FicheroXML));
 
         std::vector<std::string> alsoRemove;
-        auto tables = computeConversion(*session.DocumentoXML, session, builders, &alsoRemove);
+        auto tables = computeConversion(*state.DocumentoXML, state, builders, &alsoRemove);
         if (!tables.empty() || !alsoRemove.empty())
-            dbase::writeTables(session.exchangeFolder, tables, alsoRemove);
-        for (const auto& table : tables) session.report.rowsWritten(table.layout->name, table.rows.size());
+            dbase::writeTables(state.exchangeFolder, tables, alsoRemove);
+        for (const auto& table : tables) state.report.rowsWritten(table.layout->name, table.rows.size());
     });
 }
 

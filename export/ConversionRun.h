@@ -11,7 +11,7 @@
 
 namespace almadia {
 
-// What a builder sees: the document, what lives in the window (registries, session lengths), the
+// What a builder sees: the document, what lives in the window (registries, lesson lengths), the
 // tables computed so far and the report. A builder touches no file.
 struct BuildContext {
     const CentroDocument& doc;
@@ -35,13 +35,13 @@ struct Builder {
 const std::vector<Builder>& conversionBuilders();
 
 // Computes every table of the conversion in memory (no file touched). Throws Error.
-std::vector<dbase::Table> computeConversion(const CentroDocument& doc, Session& session,
+std::vector<dbase::Table> computeConversion(const CentroDocument& doc, WindowState& state,
                                             const std::vector<Builder>& builders = conversionBuilders(),
                                             std::vector<std::string>* alsoRemove = nullptr);
 
 // The whole run behind the BExportar button: file choice, refusal, document, builders, tables
 // written only when all are computed, cursor, status, "Proceso finalizado", close when embedded.
-RunOutcome runConversion(RunHost& host, Session& session,
+RunOutcome runConversion(RunHost& host, WindowState& state,
                          const std::vector<Builder>& builders = conversionBuilders());
 
 } // namespace almadia

@@ -4,23 +4,23 @@
 
 namespace almadia {
 
-RunOutcome refuseRun(RunHost& host, Session& session, const std::string& text) {
+RunOutcome refuseRun(RunHost& host, WindowState& state, const std::string& text) {
     host.message(text);
-    if (session.embedded) {
-        session.EstadoTransformacion = -1;
+    if (state.embedded) {
+        state.EstadoTransformacion = -1;
         host.closeWindow();
     }
     return RunOutcome::Refused;
 }
 
-RunOutcome runWithFrame(RunHost& host, Session& session, const std::function<void()>& work) {
-    session.report.clear();
+RunOutcome runWithFrame(RunHost& host, WindowState& state, const std::function<void()>& work) {
+    state.report.clear();
     host.setBusy(true);
     try {
         work();
     } catch (const Error& error) {
         host.setBusy(false);
-        if (error.isRefusal()) return refuseRun(host, session, error.what());
+        if (error.isRefusal()) return refuseRun(host, state, error.what());
         host.showError(error.what());
         return RunOutcome::Failed;
     } catch (const std::exception& error) {
@@ -30,9 +30,9 @@ RunOutcome runWithFrame(RunHost& host, Session& session, const std::function<voi
     }
     host.setBusy(false);
 
-    session.EstadoTransformacion = 1;
-    host.message(messages::Finished, session.report.text());
-    if (session.embedded) host.closeWindow();
+    state.EstadoTransformacion = 1;
+    host.message(messages::Finished, state.report.text());
+    if (state.embedded) host.closeWindow();
     return RunOutcome::Finished;
 }
 

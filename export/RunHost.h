@@ -29,7 +29,7 @@ public:
 
 enum class RunOutcome { Finished, Refused, Failed };
 
-// Session lengths found by the time-slot builder, read by the subject-load builder.
+// Lesson lengths (Duracion1..3) found by the time-slot builder, read by the subject-load builder.
 struct SessionLengths {
     int Duracion1 = 0;
     int Duracion2 = 0;
@@ -37,7 +37,7 @@ struct SessionLengths {
 };
 
 // What lives as long as the window, handed to each run.
-struct Session {
+struct WindowState {
     bool embedded = false;            // NumParametros == 2
     int EstadoTransformacion = 0;     // 0 at start, 1 after a finished run, -1 after an embedded refusal
     std::filesystem::path FicheroXML; // last confirmed file, shared by both directions

@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const auto doc =
             CentroDocument::parse(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.xml");
-        Session session;
-        const auto tables = computeConversion(doc, session);
+        WindowState state;
+        const auto tables = computeConversion(doc, state);
         const dbase::Date date{2026, 12, 11};
         for (const auto& table : tables) {
             dbase::encodeTable(table, date);

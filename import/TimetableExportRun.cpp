@@ -223,19 +223,18 @@ std::filesystem::path exportTimetable(CentroDocument& document, const std::files
     return file;
 }
 
-RunOutcome runTimetableExport(RunHost& host, Session& session, const TimetableExportOptions& options) {
+RunOutcome runTimetableExport(RunHost& host, WindowState& state, const TimetableExportOptions& options) {
     host.message(messages::ImportReminder);
-    if (auto chosen = host.chooseFile()) session.FicheroXML = *chosen;
-    if (!isRegularFile(session.FicheroXML) || !isRegularFile(findFile(session.exchangeFolder, "SOLUC.DBF")))
-        return refuseRun(host, session, messages::NoFileOrSolution);
+    if (auto chosen = host.chooseFile()) state.FicheroXML = *chosen;
+    if (!isRegularFile(state.FicheroXML) || !isRegularFile(findFile(state.exchangeFolder, "SOLUC.DBF")))
+        return refuseRun(host, state, messages::NoFileOrSolution);
 
-    return runWithFrame(host, session, [&] {
+    return runWithFrame(host, state, [&] {
         // The document is read first, so that a file that is not a centre export is refused before
         // any table is opened.
-        session.DocumentoXML.reset();
-        session.DocumentoXML.emplace(CentroDocument::open(session.FicheroXML));
-        exportTimetable(*session.DocumentoXML, session.FicheroXML, session.exchangeFolder, session.report,
-                        options);
+        state.DocumentoXML.reset();
+        state.DocumentoXML.emplace(CentroDocument::open(state.FicheroXML));
+        exportTimetable(*state.DocumentoXML, state.FicheroXML, state.exchangeFolder, state.report, options);
     });
 }
 

@@ -30,6 +30,6 @@ std::filesystem::path exportTimetable(CentroDocument& document, const std::files
                                       const TimetableExportOptions& options = {});
 
 // The whole run behind the BImportar button.
-RunOutcome runTimetableExport(RunHost& host, Session& session, const TimetableExportOptions& options = {});
+RunOutcome runTimetableExport(RunHost& host, WindowState& state, const TimetableExportOptions& options = {});
 
 } // namespace almadia

@@ -36,22 +36,21 @@ std::vector<std::string> names(const Snapshot& files) {
 
 struct ConversionRunTest : ::testing::Test {
     TempDir folder;
-    Session session;
+    WindowState state;
     FakeHost host;
 
-    void SetUp() override { session.exchangeFolder = folder.path(); }
+    void SetUp() override { state.exchangeFolder = folder.path(); }
 
     // A finished run on the small centre, leaving the seven tables in the folder.
     void convertSample() {
         host.choices.push_back(dataFile("export/centro.xml"));
-        ASSERT_EQ(runConversion(host, session), RunOutcome::Finished)
-            << ::testing::PrintToString(host.errors);
+        ASSERT_EQ(runConversion(host, state), RunOutcome::Finished) << ::testing::PrintToString(host.errors);
     }
 };
 
 TEST_F(ConversionRunTest, CancelledFirstChoiceIsRefused) {
     for (const bool embedded : {false, true}) {
-        Session fresh;
+        WindowState fresh;
         fresh.exchangeFolder = folder.path();
         fresh.embedded = embedded;
         FakeHost cancelling;
@@ -70,7 +69,7 @@ TEST_F(ConversionRunTest, MissingFileOrFolderIsRefused) {
     TempDir other;
     for (const auto& path : {other / "no-existe.xml", other.path()}) {
         host.choices.push_back(path);
-        EXPECT_EQ(runConversion(host, session), RunOutcome::Refused) << path;
+        EXPECT_EQ(runConversion(host, state), RunOutcome::Refused) << path;
         EXPECT_EQ(host.messages.back().first, "No existe archivo");
     }
     EXPECT_TRUE(snapshot(folder.path()).empty());
@@ -79,13 +78,13 @@ TEST_F(ConversionRunTest, MissingFileOrFolderIsRefused) {
 TEST_F(ConversionRunTest, FinishedRunWritesTheTablesAndReports) {
     almadia::testing::writeText(folder / "CURSOST.DBF", "old");
     almadia::testing::writeText(folder / "CURSOST.MDX", "old");
-    session.embedded = true;
+    state.embedded = true;
     convertSample();
 
     EXPECT_EQ(names(snapshot(folder.path())),
               (std::vector<std::string>{"ASIGNOMT.DBF", "ASIGT.DBF", "AULAT.DBF", "COUNTSES.DBF",
                                         "COUNTSES.MDX", "DIASHORAST.DBF", "GRUPOST.DBF", "PROFT.DBF"}));
-    EXPECT_EQ(session.EstadoTransformacion, 1);
+    EXPECT_EQ(state.EstadoTransformacion, 1);
     EXPECT_EQ(host.closed, 1);
     EXPECT_FALSE(host.busy);
     ASSERT_EQ(host.messages.size(), 1u);
@@ -95,8 +94,8 @@ TEST_F(ConversionRunTest, FinishedRunWritesTheTablesAndReports) {
                              "DIASHORAST: 3 filas", "COUNTSES: 2 filas", "ASIGT: 2 filas",
                              "Profesor n.º 2 (línea 15): el código 'apd' está repetido, se escribe 'apd1'."})
         EXPECT_NE(details.find(line), std::string::npos) << line << "\n" << details;
-    EXPECT_EQ(session.lengths.Duracion1, 55);
-    EXPECT_EQ(session.lengths.Duracion2, 60);
+    EXPECT_EQ(state.lengths.Duracion1, 55);
+    EXPECT_EQ(state.lengths.Duracion2, 60);
 
     // Read back: what the tables hold is what the builders computed.
     const auto asigt = dbase::DbfReader::open(folder / "ASIGT.DBF");
@@ -114,7 +113,7 @@ TEST_F(ConversionRunTest, SecondRunReusesTheFileAndGivesTheSameTables) {
     convertSample();
     const auto first = snapshot(folder.path());
     host.choices.push_back(std::nullopt); // the dialog cancelled: the same file again
-    EXPECT_EQ(runConversion(host, session), RunOutcome::Finished);
+    EXPECT_EQ(runConversion(host, state), RunOutcome::Finished);
     EXPECT_EQ(snapshot(folder.path()), first);
     EXPECT_EQ(host.messages.size(), 2u);
     EXPECT_EQ(host.messages[0], host.messages[1]) << "the report is the same too";
@@ -124,14 +123,14 @@ TEST_F(ConversionRunTest, FileThatIsNoCentreDocumentIsRefused) {
     convertSample();
     const auto before = snapshot(folder.path());
     for (const bool embedded : {false, true}) {
-        session.embedded = embedded;
-        session.EstadoTransformacion = 1;
+        state.embedded = embedded;
+        state.EstadoTransformacion = 1;
         host.closed = 0;
         host.choices.push_back(dataFile("export/no-xml.txt"));
-        EXPECT_EQ(runConversion(host, session), RunOutcome::Refused);
+        EXPECT_EQ(runConversion(host, state), RunOutcome::Refused);
         EXPECT_NE(host.messages.back().first.find("no-xml.txt"), std::string::npos)
             << host.messages.back().first;
-        EXPECT_EQ(session.EstadoTransformacion, embedded ? -1 : 1);
+        EXPECT_EQ(state.EstadoTransformacion, embedded ? -1 : 1);
         EXPECT_EQ(host.closed, embedded ? 1 : 0);
         EXPECT_FALSE(host.busy);
     }
@@ -143,8 +142,8 @@ TEST_F(ConversionRunTest, FileThatIsNoCentreDocumentIsRefused) {
 TEST_F(ConversionRunTest, StoppedRunLeavesTheOldTables) {
     convertSample();
     const auto before = snapshot(folder.path());
-    session.embedded = true;
-    session.EstadoTransformacion = 7;
+    state.embedded = true;
+    state.EstadoTransformacion = 7;
 
     const std::vector<Builder> failing{
         {"first",
@@ -154,12 +153,12 @@ TEST_F(ConversionRunTest, StoppedRunLeavesTheOldTables) {
         {"second", [](BuildContext&) { throw Error("La tabla AULAT no se puede calcular."); }},
     };
     host.choices.push_back(dataFile("export/centro.xml"));
-    EXPECT_EQ(runConversion(host, session, failing), RunOutcome::Failed);
+    EXPECT_EQ(runConversion(host, state, failing), RunOutcome::Failed);
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "La tabla AULAT no se puede calcular.");
 
     host.choices.push_back(dataFile("export/horas-mal.xml"));
-    EXPECT_EQ(runConversion(host, session), RunOutcome::Failed);
+    EXPECT_EQ(runConversion(host, state), RunOutcome::Failed);
     ASSERT_EQ(host.errors.size(), 2u);
     EXPECT_NE(host.errors[1].find("horas-mal.xml"), std::string::npos) << host.errors[1];
     EXPECT_NE(host.errors[1].find("MateriaGrupo n.º 2 (línea 27, grupo '1ESOA')"), std::string::npos)
@@ -168,7 +167,7 @@ TEST_F(ConversionRunTest, StoppedRunLeavesTheOldTables) {
         << host.errors[1];
 
     EXPECT_EQ(snapshot(folder.path()), before);
-    EXPECT_EQ(session.EstadoTransformacion, 7) << "a stopped run leaves the status";
+    EXPECT_EQ(state.EstadoTransformacion, 7) << "a stopped run leaves the status";
     EXPECT_EQ(host.closed, 0) << "and the window open";
     EXPECT_FALSE(host.busy);
     EXPECT_EQ(host.messages.size(), 1u) << "no Proceso finalizado";

@@ -117,21 +117,21 @@ struct HostileInputs : ::testing::Test {
         fs::create_directory(centres);
         writeText(secret, secretContent);
         // The working tables of the sample centre, and a solution that fits them.
-        Session session;
-        session.exchangeFolder = exchange;
+        WindowState state;
+        state.exchangeFolder = exchange;
         FakeHost host;
         host.choices.push_back(dataFile("export/centro.xml"));
-        ASSERT_EQ(runConversion(host, session), RunOutcome::Finished) << everything(host);
+        ASSERT_EQ(runConversion(host, state), RunOutcome::Finished) << everything(host);
         fs::copy_file(dataFile("hostile/soluc-filas-borradas.dbf"), exchange / "SOLUC.DBF");
     }
 
     RunOutcome run(bool conversion, const fs::path& centre, FakeHost& host) {
-        Session session;
-        session.exchangeFolder = exchange;
+        WindowState state;
+        state.exchangeFolder = exchange;
         host.choices.push_back(centre);
         TimetableExportOptions options;
         options.moment = [] { return std::string("01/06/2026 10:00:00"); };
-        return conversion ? runConversion(host, session) : runTimetableExport(host, session, options);
+        return conversion ? runConversion(host, state) : runTimetableExport(host, state, options);
     }
 };
 

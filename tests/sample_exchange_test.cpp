@@ -56,16 +56,16 @@ std::string independentView(const std::filesystem::path& table) {
 
 struct SampleExchange : ::testing::Test {
     TempDir folder;
-    Session session;
+    WindowState state;
     FakeHost host;
 
-    void SetUp() override { session.exchangeFolder = folder.path() / "KTEMP"; }
+    void SetUp() override { state.exchangeFolder = folder.path() / "KTEMP"; }
 
     void convert() {
-        std::filesystem::create_directory(session.exchangeFolder);
+        std::filesystem::create_directory(state.exchangeFolder);
         host.choices.push_back(folder / "centro.xml");
         std::filesystem::copy_file(sampleCentre, folder / "centro.xml");
-        ASSERT_EQ(runConversion(host, session), RunOutcome::Finished)
+        ASSERT_EQ(runConversion(host, state), RunOutcome::Finished)
             << (host.errors.empty() ? "" : host.errors[0]);
     }
 };
@@ -77,27 +77,27 @@ TEST_F(SampleExchange, TheSevenTablesReadBackAsExpectedByAnIndependentEngine) {
     for (const auto* layout : layouts::all()) {
         SCOPED_TRACE(layout->name);
         const auto expectedFile = almadia::testing::dataFile("sample/" + layout->name + ".txt");
-        const auto actual = independentView(session.exchangeFolder / (layout->name + ".DBF"));
+        const auto actual = independentView(state.exchangeFolder / (layout->name + ".DBF"));
         if (update) almadia::testing::writeText(expectedFile, actual);
         EXPECT_EQ(actual, almadia::testing::readText(expectedFile));
     }
-    EXPECT_TRUE(std::filesystem::exists(session.exchangeFolder / "COUNTSES.MDX"));
+    EXPECT_TRUE(std::filesystem::exists(state.exchangeFolder / "COUNTSES.MDX"));
 }
 
 TEST_F(SampleExchange, TheDemonstrationTimetableComesBackAsTheResultDocument) {
     convert();
     const std::string makeSoluc = std::string(ALMADIA_BINARY_DIR) + "/make_soluc";
     std::string output;
-    ASSERT_EQ(almadia::testing::runCommand("'" + makeSoluc + "' '" + session.exchangeFolder.string() + "'",
-                                           &output),
-              0)
+    ASSERT_EQ(
+        almadia::testing::runCommand("'" + makeSoluc + "' '" + state.exchangeFolder.string() + "'", &output),
+        0)
         << output;
 
     host.messages.clear();
     host.choices.push_back(std::nullopt); // the file chosen for the conversion is offered again
-    ASSERT_EQ(runTimetableExport(host, session), RunOutcome::Finished)
+    ASSERT_EQ(runTimetableExport(host, state), RunOutcome::Finished)
         << (host.errors.empty() ? "" : host.errors[0]);
-    EXPECT_EQ(session.EstadoTransformacion, 1);
+    EXPECT_EQ(state.EstadoTransformacion, 1);
 
     const auto result = folder / "ResultadoHoravelcentro.xml";
     const auto text = almadia::testing::readText(result);

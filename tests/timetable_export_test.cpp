@@ -174,7 +174,7 @@ struct Exchange {
     TempDir dir;
     std::filesystem::path folder = dir / "KTEMP";
     std::filesystem::path centre = dir / "centro.xml";
-    Session session;
+    WindowState state;
     FakeHost host;
     TimetableExportOptions options{[] { return std::string("11/12/2026 10:20:30"); }, 5};
 
@@ -182,9 +182,9 @@ struct Exchange {
         std::filesystem::create_directory(folder);
         writeWorkingTables(folder);
         testing::writeText(centre, Centre);
-        session.exchangeFolder = folder;
+        state.exchangeFolder = folder;
     }
-    RunOutcome run() { return runTimetableExport(host, session, options); }
+    RunOutcome run() { return runTimetableExport(host, state, options); }
 };
 
 class TimetableExport : public ::testing::TestWithParam<bool> {};
@@ -202,10 +202,10 @@ TEST_P(TimetableExport, BothPassesLookupsAndDrops) {
                 expected.push_back(pass + (":" + c.expected));
     EXPECT_EQ(activities(x.dir / "ResultadoHoravelcentro.xml"), expected);
 
-    EXPECT_EQ(x.session.report.counts(),
+    EXPECT_EQ(x.state.report.counts(),
               (std::vector<std::string>{"Actividades de la primera pasada (asignaturas): 6 filas",
                                         "Actividades de la segunda pasada (tareas): 3 filas"}));
-    const auto& notes = x.session.report.notes();
+    const auto& notes = x.state.report.notes();
     auto has = [&](const std::string& line) {
         return std::find(notes.begin(), notes.end(), line) != notes.end();
     };
@@ -243,18 +243,18 @@ TEST(TimetableExportFiles, SolutionsWrittenByOtherProgramsGiveTheSameResult) {
 
 TEST(TimetableExportRun, FinishesEmbeddedWithStatusOneAndCloses) {
     Exchange x;
-    x.session.embedded = true;
+    x.state.embedded = true;
     writeSoluc(x.folder, false, {cases[0]}, "soluc.dbf"); // found whatever the case of its name
     x.host.choices.push_back(x.centre);
     EXPECT_EQ(x.run(), RunOutcome::Finished);
     EXPECT_EQ(x.host.log, (std::vector<std::string>{"message:" + std::string(messages::ImportReminder),
                                                     "message:Proceso finalizado", "close"}));
-    EXPECT_EQ(x.session.EstadoTransformacion, 1);
+    EXPECT_EQ(x.state.EstadoTransformacion, 1);
     EXPECT_FALSE(x.host.busy);
     EXPECT_NE(x.host.details.find("primera pasada (asignaturas): 1 fila"), std::string::npos)
         << x.host.details;
     EXPECT_NE(x.host.details.find((x.dir / "ResultadoHoravelcentro.xml").string()), std::string::npos);
-    EXPECT_EQ(x.session.FicheroXML, x.centre);
+    EXPECT_EQ(x.state.FicheroXML, x.centre);
 }
 
 TEST(TimetableExportRun, ASecondClickWithTheDialogCancelledUsesTheFileChosenBefore) {
@@ -266,7 +266,7 @@ TEST(TimetableExportRun, ASecondClickWithTheDialogCancelledUsesTheFileChosenBefo
     x.host.log.clear();
     ASSERT_EQ(x.run(), RunOutcome::Finished) << ::testing::PrintToString(x.host.log);
     EXPECT_EQ(activities(x.dir / "ResultadoHoravelcentro.xml").size(), 1u);
-    EXPECT_EQ(x.session.report.counts().size(), 2u); // the report of this run only
+    EXPECT_EQ(x.state.report.counts().size(), 2u); // the report of this run only
 }
 
 TEST(TimetableExportRun, Refusals) {
@@ -289,7 +289,7 @@ TEST(TimetableExportRun, Refusals) {
     for (const auto& c : refusals) {
         SCOPED_TRACE(c.name);
         Exchange x;
-        x.session.embedded = c.embedded;
+        x.state.embedded = c.embedded;
         testing::writeText(x.centre, c.centre);
         if (c.withSoluc) writeSoluc(x.folder, false, cases);
         // Without GRUPOST, a run that opened the tables before reading the document would fail on it.
@@ -304,7 +304,7 @@ TEST(TimetableExportRun, Refusals) {
         if (c.embedded) {
             EXPECT_EQ(x.host.log.back(), "close");
         }
-        EXPECT_EQ(x.session.EstadoTransformacion, c.embedded ? -1 : 0);
+        EXPECT_EQ(x.state.EstadoTransformacion, c.embedded ? -1 : 0);
         EXPECT_FALSE(x.host.busy);
         EXPECT_FALSE(std::filesystem::exists(x.dir / "ResultadoHoravelcentro.xml"));
     }
@@ -314,7 +314,7 @@ TEST(TimetableExportRun, AMissingWorkingTableStopsTheRunNamingIt) {
     for (const char* table : {"GRUPOST", "PROFT", "AULAT", "ASIGNOMT", "DIASHORAST", "ASIGT"}) {
         SCOPED_TRACE(table);
         Exchange x;
-        x.session.embedded = true;
+        x.state.embedded = true;
         writeSoluc(x.folder, false, cases);
         std::filesystem::remove(x.folder / (std::string(table) + ".DBF"));
         x.host.choices.push_back(x.centre);
@@ -323,7 +323,7 @@ TEST(TimetableExportRun, AMissingWorkingTableStopsTheRunNamingIt) {
         ASSERT_EQ(x.host.log.size(), 2u);
         EXPECT_EQ(x.host.log[1].rfind("error:No existe la tabla " + std::string(table) + " ", 0), 0u)
             << x.host.log[1];
-        EXPECT_EQ(x.session.EstadoTransformacion, 0); // unchanged, and the window stays
+        EXPECT_EQ(x.state.EstadoTransformacion, 0); // unchanged, and the window stays
         EXPECT_FALSE(x.host.busy);
         EXPECT_FALSE(std::filesystem::exists(x.dir / "ResultadoHoravelcentro.xml"));
     }
@@ -340,7 +340,7 @@ TEST(TimetableExportRun, AFailedSaveNamesTheResultAndLeavesNoTemporaryFile) {
     EXPECT_NE(x.host.log[1].find("\"" + (x.dir / "ResultadoHoravelcentro.xml").string() + "\""),
               std::string::npos)
         << x.host.log[1];
-    EXPECT_EQ(x.session.EstadoTransformacion, 0);
+    EXPECT_EQ(x.state.EstadoTransformacion, 0);
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(x.dir.path()))
         names.push_back(entry.path().filename().string());

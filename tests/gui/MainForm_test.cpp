@@ -256,8 +256,8 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-        QCOMPARE(form.session().embedded, embedded);
-        QCOMPARE(form.session().EstadoTransformacion, 0);
+        QCOMPARE(form.state().embedded, embedded);
+        QCOMPARE(form.state().EstadoTransformacion, 0);
         QCOMPARE(form.Draw3D2->isVisible(), left);
         QCOMPARE(form.Draw3D3->isVisible(), right);
         QVERIFY(form.Draw3D1->isVisible());
@@ -385,7 +385,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.BExportar->click();
 
-        QCOMPARE(form.session().EstadoTransformacion, status);
+        QCOMPARE(form.state().EstadoTransformacion, status);
         QCOMPARE(form.isVisible(), !closes);
         QVERIFY(!form.shown.isEmpty());
         const auto& last = form.shown.last();
@@ -408,7 +408,7 @@ private slots:
         form.BExportar->click();
         QCOMPARE(form.shown.size(), 1);
         QVERIFY2(form.shown[0].text.contains("no-es-xml.xml"), qPrintable(form.shown[0].text));
-        QCOMPARE(form.session().EstadoTransformacion, 0);
+        QCOMPARE(form.state().EstadoTransformacion, 0);
         QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     }
 
@@ -419,13 +419,13 @@ private slots:
         form.FormCreate({});
         form.answers = {dataFile("gui/centro-vacio.xml"), std::nullopt};
         form.BExportar->click();
-        const auto first = form.session().FicheroXML;
+        const auto first = form.state().FicheroXML;
         QCOMPARE(QString::fromStdString(first.filename().string()), QStringLiteral("centro-vacio.xml"));
         form.shown.clear();
         form.BExportar->click();
-        QCOMPARE(form.session().FicheroXML, first);
+        QCOMPARE(form.state().FicheroXML, first);
         QCOMPARE(form.texts().last(), QStringLiteral("Proceso finalizado"));
-        QCOMPARE(form.session().EstadoTransformacion, 1);
+        QCOMPARE(form.state().EstadoTransformacion, 1);
         // The dialog shows the last chosen name again.
         QVERIFY(form.OpenDialogXML->selectedFiles().value(0).endsWith("centro-vacio.xml"));
     }
