@@ -19,14 +19,8 @@ using almadia::testing::TempDir;
 
 namespace {
 
-using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
-
-Snapshot snapshot(const std::filesystem::path& folder) {
-    Snapshot files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        files[entry.path().filename().string()] = almadia::testing::readBytes(entry.path());
-    return files;
-}
+using almadia::testing::Snapshot;
+using almadia::testing::snapshot;
 
 std::vector<std::string> names(const Snapshot& files) {
     std::vector<std::string> out;

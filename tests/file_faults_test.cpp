@@ -39,14 +39,8 @@ std::string quote(const fs::path& path) {
     return quote(path.string());
 }
 
-using Snapshot = std::map<std::string, std::string>;
-
-Snapshot snapshot(const fs::path& folder) {
-    Snapshot files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = entry.is_directory() ? "<carpeta>" : readText(entry.path());
-    return files;
-}
+using almadia::testing::Snapshot;
+using almadia::testing::snapshot;
 
 // Every file is the old one or the new one, and nothing else is there.
 void expectOldOrNew(const Snapshot& after, const Snapshot& old, const Snapshot& fresh) {

@@ -32,14 +32,8 @@ std::string everything(const FakeHost& host) {
     return joined;
 }
 
-using Snapshot = std::map<std::string, std::string>;
-
-Snapshot snapshot(const fs::path& folder) {
-    Snapshot files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = entry.is_directory() ? "<carpeta>" : readText(entry.path());
-    return files;
-}
+using almadia::testing::Snapshot;
+using almadia::testing::snapshot;
 
 // What the entity of the external-entity fixtures points at: were it ever read, this subject
 // would reach ASIGNOMT and the result.

@@ -54,6 +54,13 @@ void writeText(const std::filesystem::path& file, const std::string& content) {
     if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
+Snapshot snapshot(const std::filesystem::path& folder) {
+    Snapshot files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files[entry.path().filename().string()] = entry.is_directory() ? "<carpeta>" : readText(entry.path());
+    return files;
+}
+
 int runCommand(const std::string& command, std::string* output) {
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ std::filesystem::path dataFile(const std::string& name); // tests/data/NAME
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& file);
 std::string readText(const std::filesystem::path& file);
 void writeText(const std::filesystem::path& file, const std::string& content);
+
+// Every entry of a folder by name: a file's bytes, "<carpeta>" for a folder. Two snapshots are
+// equal when nothing in the folder changed.
+using Snapshot = std::map<std::string, std::string>;
+Snapshot snapshot(const std::filesystem::path& folder);
 
 // Runs a command line with /bin/sh; returns its exit status and fills `output` with stdout.
 int runCommand(const std::string& command, std::string* output = nullptr);
