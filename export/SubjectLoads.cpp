@@ -98,12 +98,20 @@ void ExportarMateriasGrupo(BuildContext& context) {
     std::vector<Load> values;
     values.reserve(loads.size());
     std::unordered_map<std::string, std::vector<std::size_t>> byGroup;
+    // The loads of one group stand together: its code is read once for all of them.
+    const void* lastHolder = nullptr;
+    std::string group;
+    std::vector<std::size_t>* groupLoads = nullptr;
     for (std::size_t i = 0; i < loads.size(); ++i) {
         const auto& node = loads[i];
-        const std::string subject = node.attr("Codigo");
+        std::string subject = node.attr("Codigo");
         const std::string horas = node.attr("Horas");
         const auto holder = node.grandparent();
-        const std::string group = holder ? holder.attr("Codigo") : std::string();
+        if (i == 0 || holder.node() != lastHolder) {
+            lastHolder = holder.node();
+            group = holder ? holder.attr("Codigo") : std::string();
+            groupLoads = nullptr;
+        }
         float value = 0;
         try {
             value = loadFromHoras(horas, context.lengths);
@@ -112,12 +120,13 @@ void ExportarMateriasGrupo(BuildContext& context) {
                         describe("MateriaGrupo", i + 1, node, "grupo " + inQuotes(group)) +
                         ", Horas: " + error.what());
         }
-        values.push_back({subject, value});
-        if (!subject.empty())
-            byGroup[group].push_back(i);
-        else
+        if (!subject.empty()) {
+            if (!groupLoads) groupLoads = &byGroup[group];
+            groupLoads->push_back(i);
+        } else
             context.report.note(describe("MateriaGrupo", i + 1, node, "grupo " + inQuotes(group)) +
                                 ": se omite, no tiene código de materia.");
+        values.push_back({std::move(subject), value});
     }
 
     auto& table = build::newTable(context, layouts::ASIGT());

@@ -176,16 +176,18 @@ void writeField(std::uint8_t* at, const FieldDef& field, const Value& value, con
     }
     switch (field.type) {
     case FieldType::String: {
+        std::fill(at, at + width, ' ');
+        if (auto p = std::get_if<std::string>(&value)) {
+            std::memcpy(at, p->data(), std::min<std::size_t>(p->size(), width));
+            return;
+        }
         std::string s;
-        if (auto p = std::get_if<std::string>(&value))
-            s = *p;
-        else if (auto i = std::get_if<std::int32_t>(&value))
+        if (auto i = std::get_if<std::int32_t>(&value))
             s = std::to_string(*i);
         else if (auto d = std::get_if<double>(&value))
             s = shortestNumber(*d);
         else
             s = std::get<bool>(value) ? "T" : "F";
-        std::fill(at, at + width, ' ');
         std::memcpy(at, s.data(), std::min<std::size_t>(s.size(), width));
         return;
     }

@@ -44,8 +44,11 @@ std::string utf8ToCp1252(std::string_view utf8) {
     while (i < n) {
         const auto lead = static_cast<std::uint8_t>(utf8[i]);
         if (lead < 0x80) {
-            out += static_cast<char>(lead);
-            ++i;
+            // Most text is ASCII: copy the whole run at once.
+            std::size_t end = i + 1;
+            while (end < n && static_cast<std::uint8_t>(utf8[end]) < 0x80) ++end;
+            out.append(utf8.data() + i, end - i);
+            i = end;
             continue;
         }
         // Length and the allowed range of the second byte (this rules out overlong forms,
