@@ -244,7 +244,7 @@ CentroDocument CentroDocument::open(const std::filesystem::path& file) {
         const int cause = errno;
         refuse("El archivo " + inQuotes(name) + " no se puede leer" +
                (cause == EACCES || cause == EPERM ? std::string(": no hay permiso para leerlo")
-                                                  : ": " + std::generic_category().message(cause)) +
+                                                  : ": " + systemReason(cause)) +
                ".");
     }
     int first = std::fgetc(handle);
@@ -255,10 +255,10 @@ CentroDocument CentroDocument::open(const std::filesystem::path& file) {
         refuse("El archivo " + inQuotes(name) + " está vacío.");
     }
     std::ungetc(first, handle);
-    auto* source = new FileSource{handle};
-    return parseWith(name, [source](xmlParserCtxt* ctxt) {
-        // The context owns the source from here and closes it, also when the read fails.
-        return xmlCtxtReadIO(ctxt, &FileSource::read, &FileSource::close, source, nullptr, nullptr,
+    // Closed here unless the parser takes it (it then closes it, also when the read fails).
+    std::unique_ptr<FileSource, int (*)(void*)> source(new FileSource{handle}, &FileSource::close);
+    return parseWith(name, [&source](xmlParserCtxt* ctxt) {
+        return xmlCtxtReadIO(ctxt, &FileSource::read, &FileSource::close, source.release(), nullptr, nullptr,
                              parseOptions);
     });
 }
