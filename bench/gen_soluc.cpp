@@ -36,9 +36,7 @@ private:
     unsigned long long state_ = 1000003;
 };
 
-dbase::DbfReader openTable(const fs::path& folder, const char* name) {
-    return dbase::DbfReader::open(findFile(folder, std::string(name) + ".DBF"));
-}
+using dbase::openTable;
 
 std::vector<std::string> column(const dbase::DbfReader& table, const char* field) {
     const int f = table.requireField(field);

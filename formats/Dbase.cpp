@@ -1,6 +1,7 @@
 #include "formats/Dbase.h"
 
 #include "formats/Error.h"
+#include "formats/ExchangeFolder.h"
 #include "formats/Text.h"
 
 #include <algorithm>
@@ -921,6 +922,14 @@ double DbfReader::number(std::size_t row, int field) const {
 
 // ---------------------------------------------------------------------------------------------
 // Walking a production index.
+
+DbfReader openTable(const std::filesystem::path& folder, const std::string& name) {
+    const auto file = findFile(folder, name + ".DBF");
+    if (!isRegularFile(file))
+        throw Error("No existe la tabla " + name + " en la carpeta de intercambio (\"" + file.string() +
+                    "\").");
+    return DbfReader::open(file);
+}
 
 std::vector<std::uint32_t> readIndexOrder(const std::filesystem::path& mdxFile, std::string_view tagName) {
     std::ifstream in(mdxFile, std::ios::binary);

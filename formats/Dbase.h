@@ -157,6 +157,10 @@ private:
     int version_ = 0;
 };
 
+// The table NAME.DBF of a folder, found whatever the case of its file name; a missing one is an
+// Error naming the table and the folder ("No existe la tabla SOLUC en la carpeta de intercambio ...").
+DbfReader openTable(const std::filesystem::path& folder, const std::string& name);
+
 // Reads the NSES-style production index of a level-7 table back: the 1-based record numbers in
 // key order (walking from the root tag). Throws Error on a malformed index.
 std::vector<std::uint32_t> readIndexOrder(const std::filesystem::path& mdxFile, std::string_view tagName);

@@ -22,14 +22,7 @@ std::filesystem::path resultFileName(const std::filesystem::path& centreFile) {
 namespace {
 
 using dbase::DbfReader;
-
-DbfReader openTable(const std::filesystem::path& folder, const std::string& name) {
-    const auto file = findFile(folder, name + ".DBF");
-    if (!isRegularFile(file))
-        throw Error("No existe la tabla " + name + " en la carpeta de intercambio (\"" + file.string() +
-                    "\").");
-    return DbfReader::open(file);
-}
+using dbase::openTable;
 
 // "The first row, in table order, whose field equals the key": built once, first row per key kept.
 class FirstRowIndex {

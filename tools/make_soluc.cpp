@@ -20,12 +20,9 @@
 
 using namespace almadia;
 using dbase::DbfReader;
+using dbase::openTable;
 
 namespace {
-
-DbfReader openTable(const std::filesystem::path& folder, const std::string& name) {
-    return DbfReader::open(findFile(folder, name + ".DBF"));
-}
 
 struct Slot {
     int day, number;
